@@ -107,8 +107,8 @@ struct Scratch {
     const fs::path errors = root / "stderr";
     const fs::path output = root / "stdout";
     const fs::path status = root / "status";
-    const std::string command = "cd " + shellQuote(dir.string()) + " && PATH=" + shellQuote(bin.string()) +
-                                ":\"$PATH\" " + prefix + " " + shellQuote(binary) + " " + args +
+    const std::string command = "cd " + shellQuote(dir.string()) + " && " + prefix + " PATH=" +
+                                shellQuote(bin.string()) + ":\"$PATH\" " + shellQuote(binary) + " " + args +
                                 " </dev/null >" + shellQuote(output.string()) + " 2>" +
                                 shellQuote(errors.string()) + "; echo $? > " + shellQuote(status.string());
     const std::string wrapped = "sh -c " + shellQuote(command);

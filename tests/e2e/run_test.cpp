@@ -70,6 +70,8 @@ struct FailureCase {
   std::string prefix = "";
 };
 
+void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
+
 class Failures : public ::testing::TestWithParam<FailureCase> {};
 
 TEST_P(Failures, EndWithTheirReportExitStatusOneAndTheFilesLeft) {
@@ -94,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"NineValues", "51\n1.0\n0\n100\n45\n0\n1.2e-5\n2.1e11\n1e-4\n", true,
                     "F6501: READ() - end of file dados.ent reached during a read", {}, kAllOutputs},
         FailureCase{"RealNodeCount", dataFile("10.5", "1", "0", "100", "45", "0"), true,
-                    "F6101: READ() - invalid character in an integer value", {}, kAllOutputs},
+                    "F6101: READ() - invalid character in an integer value in file dados.ent", {}, kAllOutputs},
         FailureCase{"TwoNodes", dataFile("2", "1", "0", "100", "45", "0"), true,
                     "F6100: READ() - the number of grid points must be at least 3", {}, kAllOutputs},
         FailureCase{"NoNodes", dataFile("0", "1", "0", "100", "45", "0"), true,
