@@ -10,6 +10,10 @@ namespace {
 
 constexpr int kMaxGroupDepth = 16;
 constexpr std::size_t kMaxCachedLayout = 600;
+// Nested repeat counts can ask for more steps than any record needs (16 levels of
+// 9 already make 10^15), many of them writing nothing; a write operation that runs
+// past this many control steps is refused as too large instead of running for ever.
+constexpr std::int64_t kMaxControlSteps = std::int64_t{1} << 20;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -241,6 +245,7 @@ struct Writer {
   };
   Open stack[kMaxGroupDepth + 1] = {};
   int depth = 0;
+  std::int64_t controlSteps = 0;
 
   bool emit(const char* bytes, std::size_t count) {
     if (pending > 0 && !sink.blanks(static_cast<std::size_t>(pending))) return false;
@@ -266,6 +271,7 @@ struct Writer {
   int runControls() {
     for (;;) {
       const LayoutStep& step = layout.steps[pc];
+      if (++controlSteps > kMaxControlSteps) return kLayoutTooLarge;
       switch (step.kind) {
         case StepKind::groupStart:
           stack[depth++] = Open{pc, step.a};

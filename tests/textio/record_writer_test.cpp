@@ -163,5 +163,23 @@ TEST(LayoutRules, MalformedLayoutsAreFailures) {
   EXPECT_EQ(run(sixteen, {}), "a\r\n");
 }
 
+TEST(LayoutRules, RepetitionsBeyondAnyRecordAreRefusedNotRunForEver) {
+  std::string nested = "(";
+  for (int i = 0; i < 16; ++i) nested += "9(";
+  for (int i = 0; i < 16; ++i) nested += ")";
+  nested += ")";
+  std::string thousand;
+  for (int i = 0; i < 1000; ++i) thousand += "ab";
+  const Row rows[] = {
+      // Moves and scale factors alone write nothing, so no buffer ever fills.
+      {"(999999(999999(999999(X))))",  {},  "FAIL 6989"},
+      {"(999999(999999(1P)),'a')",     {},  "FAIL 6989"},
+      {nested.c_str(),                 {},  "FAIL 6989"},
+      // A large repetition that does end is still written.
+      {"(1000('ab'))",                 {},  thousand + "\r\n"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(run(row.layout, row.items), row.expected) << row.layout;
+}
+
 }  // namespace
 }  // namespace zandovir
