@@ -23,6 +23,9 @@ std::string run(const std::string& layout, const std::vector<LayoutItem>& items)
 }
 
 LayoutItem text(const std::string& s) { return LayoutItem::ofText(s.data(), s.size()); }
+// Literals keep their bytes for the whole test: an item built from a temporary
+// string would point at freed storage by the time a table row is written.
+LayoutItem text(const char* s) { return LayoutItem::ofText(s, std::strlen(s)); }
 LayoutItem real(double v) { return LayoutItem::ofReal(v); }
 
 TEST(ProgramLayouts, HeaderRecords) {
