@@ -122,6 +122,22 @@ struct Scratch {
   }
 };
 
+// AddressSanitizer reserves terabytes of shadow address space at start, so a
+// program built with it cannot run under a lowered address-space limit at all.
+inline bool builtWithAddressSanitizer() {
+#if defined(__SANITIZE_ADDRESS__)
+  return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  return true;
+#else
+  return false;
+#endif
+#else
+  return false;
+#endif
+}
+
 // The program as users get it, and the same program with its clock set.
 inline std::string programBinary() { return ZANDOVIR_BINARY; }
 inline std::string fixedClockBinary() { return ZANDOVIR_FIXED_CLOCK_BINARY; }
