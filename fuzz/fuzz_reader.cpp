@@ -65,7 +65,11 @@ Outcome scanTen(const std::string& bytes, std::size_t chunk) {
   // The title goes to a block of exactly its width, so a byte beyond it is caught.
   const std::unique_ptr<char[]> title(new char[100]());
   const TrapsOn traps;
-  auto step = [&](int failure) {
+  // A parenthesised text continued on the next record takes that record end as a
+  // blank and still counts it as the end of the record, so its read may stop inside
+  // the next record; the title is the last value read, so nothing follows it. Numbers
+  // refuse parentheses, so their reads always end at a record start.
+  auto step = [&](int failure, bool text = false) {
     if (outcome.failure != 0) return;
     if (failure != 0) {
       require(isReaderFailure(failure), "a failure number the reader does not give");
@@ -73,7 +77,7 @@ Outcome scanTen(const std::string& bytes, std::size_t chunk) {
       return;
     }
     ++outcome.reads;
-    require(atRecordStart(bytes, logicalPosition(file)), "a read ended inside a record");
+    require(text || atRecordStart(bytes, logicalPosition(file)), "a read ended inside a record");
   };
   step(scanInteger(file, &outcome.data.nodeCount));
   double* reals[] = {&outcome.data.length,       &outcome.data.leftTemperature,      &outcome.data.rightTemperature,
@@ -82,7 +86,7 @@ Outcome scanTen(const std::string& bytes, std::size_t chunk) {
   for (double* target : reals) {
     if (outcome.failure == 0) step(scanReal(file, target));
   }
-  if (outcome.failure == 0) step(scanText(file, title.get(), 100));
+  if (outcome.failure == 0) step(scanText(file, title.get(), 100), true);
   std::memcpy(outcome.data.title, title.get(), 100);
   outcome.position = logicalPosition(file);
   closeTextFile(file);
