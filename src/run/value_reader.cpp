@@ -202,9 +202,9 @@ int convertReal(const char* chars, int length, double* out) {
       std::memcpy(padded, kept, static_cast<std::size_t>(keptCount));
       if (std::memcmp(padded, kOverflowDigits, kSignificantDigits) > 0) return 6102;
     }
-    if (leading > -324) {
-      // Below 10^-324 everything rounds to zero; above, from_chars rounds correctly,
-      // and reports a result that rounds to zero as out of range.
+    {
+      // from_chars rounds correctly and reports a result that rounds to zero as
+      // out of range.
       char text[kSignificantDigits + 16];
       std::memcpy(text, kept, static_cast<std::size_t>(keptCount));
       char* end = text + keptCount;
