@@ -7,6 +7,7 @@
 #include <cfloat>
 #include <cinttypes>
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -381,6 +382,19 @@ struct TrapsOn {
     feclearexcept(FE_ALL_EXCEPT);
   }
 };
+
+// The guard must really trap, or the conversions under it prove nothing.
+TEST(TrapGuard, TrapsDivisionByZero) {
+  EXPECT_EXIT(
+      {
+        TrapsOn traps;
+        volatile double zero = 0.0;
+        volatile double quotient = 1.0 / zero;
+        (void)quotient;
+        std::_Exit(0);
+      },
+      ::testing::KilledBySignal(SIGFPE), "");
+}
 
 int scanRealTrapped(TextFile& file, double* target) {
   TrapsOn traps;
@@ -930,7 +944,7 @@ TEST_F(ReaderTest, RealConversionMatchesExactOracle) {
     for (std::size_t i = 0; i < length; ++i) s += static_cast<char>('0' + below(10));
     return s;
   };
-  const std::uint64_t specials[] = {0, 1, 0x000FFFFFFFFFFFFFu, 0x0010000000000000u,
+  const std::uint64_t landmarks[] = {0, 1, 0x000FFFFFFFFFFFFFu, 0x0010000000000000u,
                                     0x3FF0000000000000u, 0x7FEFFFFFFFFFFFFFu, 0x7FEFFFFFFFFFFFFEu};
   const char exponentForms[] = {'E', 'e', 'D', 'd', 0};
   for (int round = 0; round < 3000; ++round) {
@@ -945,7 +959,7 @@ TEST_F(ReaderTest, RealConversionMatchesExactOracle) {
       exponent = static_cast<int>(below(700)) - 360;
     } else {
       // Cut or extended near a half-way point, where the rounding is decided.
-      const std::uint64_t bits = below(4) == 0 ? specials[below(std::size(specials))]
+      const std::uint64_t bits = below(4) == 0 ? landmarks[below(std::size(landmarks))]
                                                : below(0x7FF0000000000000u);
       Decimal halfway = upperHalfway(bits);
       std::size_t keep = 1 + below(32);
