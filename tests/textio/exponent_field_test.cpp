@@ -392,7 +392,14 @@ void bigMultiply(Big& v, std::uint32_t factor) {
 }
 
 void bigShiftLeft(Big& v, int count) {
-  for (int i = 0; i < count; ++i) bigMultiply(v, 2);
+  v.insert(v.begin(), static_cast<std::size_t>(count / 32), 0u);
+  for (int i = 0; i < count % 32; ++i) bigMultiply(v, 2);
+}
+
+Big bigPowerOfTen(int n) {
+  Big v = bigFrom(1);
+  for (int i = 0; i < n; ++i) bigMultiply(v, 10);
+  return v;
 }
 
 int bigCompare(Big a, Big b) {
@@ -421,8 +428,7 @@ TEST(ExponentFieldDigits, PowerOfTenTableIsRoundedDownEverywhere) {
       carry = t >> 32;
     }
     if (carry != 0) above.push_back(1);
-    Big power = bigFrom(1);
-    for (int i = 0; i < (s > 0 ? s : 0); ++i) bigMultiply(power, 10);
+    Big power = bigPowerOfTen(s > 0 ? s : 0);
     for (int i = 0; i < (s < 0 ? -s : 0); ++i) {
       bigMultiply(below, 10);
       bigMultiply(above, 10);
@@ -435,6 +441,38 @@ TEST(ExponentFieldDigits, PowerOfTenTableIsRoundedDownEverywhere) {
     }
     EXPECT_LE(bigCompare(below, power), 0) << "10^" << s;
     EXPECT_GT(bigCompare(above, power), 0) << "10^" << s;
+    // Up to 10^55 the entry is exact, which is what lets those scales skip the window test.
+    if (s >= 0 && s <= 55) {
+      EXPECT_EQ(bigCompare(below, power), 0) << "10^" << s;
+    }
+  }
+}
+
+// Whether 10^t <= 2^n, exactly.
+bool powerOfTenAtMostPowerOfTwo(int t, int n) {
+  Big ten = bigPowerOfTen(t > 0 ? t : 0);
+  Big two = bigPowerOfTen(t < 0 ? -t : 0);
+  if (n > 0) bigShiftLeft(two, n);
+  if (n < 0) bigShiftLeft(ten, -n);
+  return bigCompare(ten, two) <= 0;
+}
+
+TEST(ExponentFieldDigits, EveryBinadeStaysInsideTheTableAndTheProductWindow) {
+  // For each binade [2^(q+52), 2^(q+53)) of the normalised significand, the first
+  // guess p - 1 = floor((q + 52) log10 2), found here by exact comparison, must
+  // pick a table entry that exists, and the product m P must put the integer part
+  // at bit sh = -(q + E) with 119 <= sh <= 124, as the bound of the fast route needs.
+  for (int q = -1074 - 52; q <= 1023 - 52; ++q) {
+    const int n = q + 52;
+    int t = static_cast<int>(std::floor(n * 0.30103));
+    while (powerOfTenAtMostPowerOfTwo(t + 1, n)) ++t;
+    while (!powerOfTenAtMostPowerOfTwo(t, n)) --t;
+    const int s = 18 - (t + 1);
+    ASSERT_GE(s, kPowerOfTenMinScale) << "q = " << q;
+    ASSERT_LE(s, kPowerOfTenMaxScale) << "q = " << q;
+    const int sh = -(q + powerOfTenApprox(s).binaryExponent);
+    EXPECT_GE(sh, 119) << "q = " << q;
+    EXPECT_LE(sh, 124) << "q = " << q;
   }
 }
 
