@@ -29,8 +29,12 @@ namespace {
 // For s > 55, |x| < 10^-37 and V = m x 5^s x 2^(q+s) is never an integer (it would
 // be at least 5^55 > 10^18). For s < 0, V is an integer exactly when 10^-s divides
 // m x 2^q, which needs 5^-s | m (so -s <= 22) and enough factors of two; then
-// floor(V) = D + 1 inside the window. Every other case inside the window, if any
-// double reaches it at all, is settled by the exact big-integer route.
+// floor(V) = D + 1 inside the window; there, a V that is not an integer is at
+// least 5^-22 > 2^-52 away from every integer, so it is never misjudged, and it
+// goes the exact route anyway. For s < -22 and s > 55 a search over all binades
+// (best approximations of P / 2^sh, in the tests) finds 2^sh - f above 2^57 for
+// every m < 2^53: no double reaches the window there. The exact big-integer route
+// is kept behind the window all the same, so that correctness never rests on it.
 
 using Uint128 = unsigned __int128;
 
