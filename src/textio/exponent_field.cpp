@@ -29,8 +29,12 @@ namespace {
 // For s > 55, |x| < 10^-37 and V = m x 5^s x 2^(q+s) is never an integer (it would
 // be at least 5^55 > 10^18). For s < 0, V is an integer exactly when 10^-s divides
 // m x 2^q, which needs 5^-s | m (so -s <= 22) and enough factors of two; then
-// floor(V) = D + 1 inside the window. Every other case inside the window, if any
-// double reaches it at all, is settled by the exact big-integer route.
+// floor(V) = D + 1 inside the window; there, a V that is not an integer is at
+// least 5^-22 > 2^-52 away from every integer, so it is never misjudged, and it
+// goes the exact route anyway. For s < -22 and s > 55 a search over all binades
+// (best approximations of P / 2^sh, in the tests) finds 2^sh - f above 2^57 for
+// every m < 2^53: no double reaches the window there. The exact big-integer route
+// is kept behind the window all the same, so that correctness never rests on it.
 
 using Uint128 = unsigned __int128;
 
@@ -224,7 +228,9 @@ inline BinaryValue decodeFinite(std::uint64_t bits) {
   return {fraction | (std::uint64_t{1} << 52), biased - 1075};
 }
 
-// floor(n log10 2) for |n| <= 1650; 78913 / 2^18 is log10 2 to within 1.2e-7.
+// floor(n log10 2) for -1074 <= n <= 1023, the bit positions of doubles: 78913 / 2^18
+// is log10 2 to within 1.2e-7, and that error (below 1.3e-4 over this range) moves
+// no n past an integer; the tests check every binade's p against exact big integers.
 constexpr int floorLog10Pow2(int n) { return (n * 78913) >> 18; }
 
 // 10^(p-1) <= 2^(b-1) <= |x| < 2^b < 2 x 10^p with b the bit length of |x|.
@@ -236,15 +242,17 @@ inline bool tenPowerDivides(std::uint64_t m, int q, int u) {
   return m % kPow5[static_cast<std::size_t>(u)] == 0 && q + std::countr_zero(m) >= u;
 }
 
+// A first guess of p one too low leaves 19 digits; which binades do that is
+// irregular, so the correction is a select, not a branch.
 inline TruncatedDigits finish(std::uint64_t digits, int p) {
-  if (digits >= kPow10[18]) {
-    digits /= 10;
-    ++p;
-  }
-  return {digits, p};
+  const bool tooLong = digits >= kPow10[18];
+  const std::uint64_t keepShort = std::uint64_t{0} - static_cast<std::uint64_t>(tooLong);
+  return {((digits / 10) & keepShort) | (digits & ~keepShort), p + static_cast<int>(tooLong)};
 }
 
-inline TruncatedDigits fastDigits(BinaryValue v) {
+// floor(|x| x 10^(18 - p)) for the first guess p: 18 digits, or 19 when the
+// guess is one too low.
+inline std::uint64_t rawDigits(BinaryValue v) {
   const std::uint64_t m = v.significand;
   const int q = v.exponent;
   const int p = firstDecimalExponent(q);
@@ -259,18 +267,20 @@ inline TruncatedDigits fastDigits(BinaryValue v) {
   // sh = -(q + E) is 119..124, so the integer part starts r = sh - 64 bits into w1.
   const int r = -(q + power.binaryExponent) - 64;
   std::uint64_t digits = (w2 << (64 - r)) | (w1 >> r);
-  if (s < 0 || s > kExactTableMaxScale) {
-    const std::uint64_t fractionTop = (std::uint64_t{1} << r) - 1;
-    if ((w1 & fractionTop) == fractionTop && w0 > ~m) {
-      if (s < 0 && tenPowerDivides(m, q, -s)) {
-        digits += 1;
-      } else {
-        digits = exactScaledFloor(m, q, s);
-      }
+  const std::uint64_t fractionTop = (std::uint64_t{1} << r) - 1;
+  // The window test first: it almost never holds, so this branch predicts well
+  // whatever the mix of magnitudes.
+  if ((w1 & fractionTop) == fractionTop && w0 > ~m) [[unlikely]] {
+    if (s < 0 && tenPowerDivides(m, q, -s)) {
+      digits += 1;
+    } else if (s < 0 || s > kExactTableMaxScale) {
+      digits = exactScaledFloor(m, q, s);
     }
   }
-  return finish(digits, p);
+  return digits;
 }
+
+inline TruncatedDigits fastDigits(BinaryValue v) { return finish(rawDigits(v), firstDecimalExponent(v.exponent)); }
 
 inline TruncatedDigits roundTo17(TruncatedDigits t) {
   std::uint64_t digits = (t.digits + 5) / 10;  // 0-4 drop, 5-9 carry
@@ -289,11 +299,6 @@ inline void write4(char* out, std::uint32_t n) {
   write2(out + 2, n % 100);
 }
 
-inline void write8(char* out, std::uint32_t n) {
-  write4(out, n / 10000);
-  write4(out + 4, n % 10000);
-}
-
 // "E+dd" / "E-dd" for |e| <= 99, "+ddd" / "-ddd" up to 999. Precondition: |e| <= 999.
 inline void writeExponent(char* out, int e) {
   const char sign = e < 0 ? '-' : '+';
@@ -308,6 +313,30 @@ inline void writeExponent(char* out, int e) {
     write2(out + 2, magnitude % 100);
   }
 }
+
+// The four exponent characters of every e a finite double can have under "1P":
+// a copy instead of a branch on the exponent's width.
+constexpr int kE24MinExponent = -324;
+constexpr int kE24MaxExponent = 308;
+
+constexpr std::array<char, 4 * (kE24MaxExponent - kE24MinExponent + 1)> kE24Exponents = [] {
+  std::array<char, 4 * (kE24MaxExponent - kE24MinExponent + 1)> texts{};
+  for (int e = kE24MinExponent; e <= kE24MaxExponent; ++e) {
+    char* out = texts.data() + 4 * (e - kE24MinExponent);
+    const char sign = e < 0 ? '-' : '+';
+    const int magnitude = e < 0 ? -e : e;
+    if (magnitude <= 99) {
+      out[0] = 'E';
+      out[1] = sign;
+    } else {
+      out[0] = sign;
+      out[1] = static_cast<char>('0' + magnitude / 100);
+    }
+    out[2] = static_cast<char>('0' + magnitude / 10 % 10);
+    out[3] = static_cast<char>('0' + magnitude % 10);
+  }
+  return texts;
+}();
 
 void formatNonFinite(std::uint64_t bits, std::size_t width, char* out) {
   const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
@@ -420,9 +449,19 @@ void formatE24_15(double x, char* out) {
   }
   // d = 15, k = 1: N = 16 significant digits, one before the point; the text is
   // 21 characters from column 3, the sign (if any) at column 2.
-  const TruncatedDigits t17 = roundTo17(fastDigits(decodeFinite(bits)));
-  std::uint64_t digits = (t17.digits + 5) / 10;
-  int p = t17.decimalExponent;
+  //
+  // Both roundings in one division: with a = D + 5,
+  //   floor((floor(a / 10) + 5) / 10) = floor((a - a mod 10 + 50) / 100) = floor((a + 50) / 100),
+  // because a + 50 and a - a mod 10 + 50 differ only in the units digit, which
+  // cannot carry across a multiple of 100. A 19-digit first guess (p one too low)
+  // folds in the same way: floor((floor(b / 10) + 55) / 100) = floor((b + 550) / 1000).
+  const BinaryValue v = decodeFinite(bits);
+  const std::uint64_t raw = rawDigits(v);
+  const bool tooLong = raw >= kPow10[18];
+  const std::uint64_t keepShort = std::uint64_t{0} - static_cast<std::uint64_t>(tooLong);
+  std::uint64_t digits = (((raw + 550) / 1000) & keepShort) | (((raw + 55) / 100) & ~keepShort);
+  int p = firstDecimalExponent(v.exponent) + static_cast<int>(tooLong);
+  // A carry out of the first digit (in either rounding) gives 10^16: the digit 1, p + 1.
   if (digits == kPow10[16]) {
     digits = kPow10[15];
     ++p;
@@ -432,11 +471,13 @@ void formatE24_15(double x, char* out) {
   out[2] = (bits >> 63) != 0 ? '-' : ' ';
   const std::uint32_t upper = static_cast<std::uint32_t>(digits / 100000000u);
   const std::uint32_t lower = static_cast<std::uint32_t>(digits % 100000000u);
-  write8(out + 4, upper);
+  write4(out + 4, upper / 10000);
+  write4(out + 8, upper % 10000);
   out[3] = out[4];
   out[4] = '.';
-  write8(out + 12, lower);
-  writeExponent(out + 20, p - 1);
+  write4(out + 12, lower / 10000);
+  write4(out + 16, lower % 10000);
+  std::memcpy(out + 20, kE24Exponents.data() + 4 * (p - 1 - kE24MinExponent), 4);
 }
 
 }  // namespace zandovir

@@ -392,7 +392,14 @@ void bigMultiply(Big& v, std::uint32_t factor) {
 }
 
 void bigShiftLeft(Big& v, int count) {
-  for (int i = 0; i < count; ++i) bigMultiply(v, 2);
+  v.insert(v.begin(), static_cast<std::size_t>(count / 32), 0u);
+  for (int i = 0; i < count % 32; ++i) bigMultiply(v, 2);
+}
+
+Big bigPowerOfTen(int n) {
+  Big v = bigFrom(1);
+  for (int i = 0; i < n; ++i) bigMultiply(v, 10);
+  return v;
 }
 
 int bigCompare(Big a, Big b) {
@@ -421,8 +428,7 @@ TEST(ExponentFieldDigits, PowerOfTenTableIsRoundedDownEverywhere) {
       carry = t >> 32;
     }
     if (carry != 0) above.push_back(1);
-    Big power = bigFrom(1);
-    for (int i = 0; i < (s > 0 ? s : 0); ++i) bigMultiply(power, 10);
+    Big power = bigPowerOfTen(s > 0 ? s : 0);
     for (int i = 0; i < (s < 0 ? -s : 0); ++i) {
       bigMultiply(below, 10);
       bigMultiply(above, 10);
@@ -435,6 +441,38 @@ TEST(ExponentFieldDigits, PowerOfTenTableIsRoundedDownEverywhere) {
     }
     EXPECT_LE(bigCompare(below, power), 0) << "10^" << s;
     EXPECT_GT(bigCompare(above, power), 0) << "10^" << s;
+    // Up to 10^55 the entry is exact, which is what lets those scales skip the window test.
+    if (s >= 0 && s <= 55) {
+      EXPECT_EQ(bigCompare(below, power), 0) << "10^" << s;
+    }
+  }
+}
+
+// Whether 10^t <= 2^n, exactly.
+bool powerOfTenAtMostPowerOfTwo(int t, int n) {
+  Big ten = bigPowerOfTen(t > 0 ? t : 0);
+  Big two = bigPowerOfTen(t < 0 ? -t : 0);
+  if (n > 0) bigShiftLeft(two, n);
+  if (n < 0) bigShiftLeft(ten, -n);
+  return bigCompare(ten, two) <= 0;
+}
+
+TEST(ExponentFieldDigits, EveryBinadeStaysInsideTheTableAndTheProductWindow) {
+  // For each binade [2^(q+52), 2^(q+53)) of the normalised significand, the first
+  // guess p - 1 = floor((q + 52) log10 2), found here by exact comparison, must
+  // pick a table entry that exists, and the product m P must put the integer part
+  // at bit sh = -(q + E) with 119 <= sh <= 124, as the bound of the fast route needs.
+  for (int q = -1074 - 52; q <= 1023 - 52; ++q) {
+    const int n = q + 52;
+    int t = static_cast<int>(std::floor(n * 0.30103));
+    while (powerOfTenAtMostPowerOfTwo(t + 1, n)) ++t;
+    while (!powerOfTenAtMostPowerOfTwo(t, n)) --t;
+    const int s = 18 - (t + 1);
+    ASSERT_GE(s, kPowerOfTenMinScale) << "q = " << q;
+    ASSERT_LE(s, kPowerOfTenMaxScale) << "q = " << q;
+    const int sh = -(q + powerOfTenApprox(s).binaryExponent);
+    EXPECT_GE(sh, 119) << "q = " << q;
+    EXPECT_LE(sh, 124) << "q = " << q;
   }
 }
 
@@ -456,6 +494,77 @@ void expectDigits(double x, const std::string& context) {
   EXPECT_TRUE(exact.digits == expected.digits && exact.decimalExponent == expected.decimalExponent)
       << context << ": " << describe(x) << " exact " << exact.digits << "e" << exact.decimalExponent << ", expected "
       << expected.digits << "e" << expected.decimalExponent;
+}
+
+using Uint128 = unsigned __int128;
+
+// min over 1 <= i <= limit of b - (i a mod b), a residue of 0 counting as b: how
+// close any i a comes to a multiple of b from below. Walks the one-sided best
+// approximations of a / b (subtractive Euclid, steps taken in batches): x keeps
+// i a just above a multiple of b, y just below, and each step improves one side.
+Uint128 smallestDeficit(Uint128 a, Uint128 b, Uint128 limit) {
+  a %= b;
+  if (a == 0) return b;
+  Uint128 x = 1, above = a, y = 1, below = b - a;
+  for (;;) {
+    if (above < below) {
+      const Uint128 most = (below - 1) / above;
+      const Uint128 room = y > limit ? 0 : (limit - y) / x;
+      const Uint128 k = most < room ? most : room;
+      if (k == 0) return below;
+      y += k * x;
+      below -= k * above;
+    } else if (above > below) {
+      const Uint128 most = (above - 1) / below;
+      const Uint128 room = x > limit ? 0 : (limit - x) / y;
+      const Uint128 k = most < room ? most : room;
+      if (k == 0) return below;
+      x += k * y;
+      above -= k * below;
+    } else {
+      return below;
+    }
+  }
+}
+
+TEST(ExponentFieldDigits, SmallestDeficitAgreesWithBruteForce) {
+  const std::uint64_t seed = 0x5eed0009u;
+  std::mt19937_64 random(seed);
+  for (int t = 0; t < 20000; ++t) {
+    const std::uint64_t b = 2 + random() % (std::uint64_t{1} << (1 + random() % 20));
+    const std::uint64_t a = random() % b;
+    const std::uint64_t limit = 1 + random() % 3000;
+    std::uint64_t best = b;
+    for (std::uint64_t i = 1; i <= limit; ++i) {
+      const std::uint64_t residue = i * a % b;
+      const std::uint64_t deficit = residue == 0 ? b : b - residue;
+      best = deficit < best ? deficit : best;
+    }
+    ASSERT_EQ(static_cast<std::uint64_t>(smallestDeficit(a, b, limit)), best)
+        << "seed " << seed << " a=" << a << " b=" << b << " limit=" << limit;
+  }
+}
+
+TEST(ExponentFieldDigits, NoDoubleReachesTheWindowOutsideTheIntegerScales) {
+  // The fast route doubts its floor only when m P mod 2^sh >= 2^sh - m, i.e. when
+  // 2^sh - (m P mod 2^sh) <= m. Over every binade and every m < 2^53 that deficit
+  // stays above 2^53 except for 10^-22 .. 10^-1, where the doubted values are the
+  // exact integers (settled by divisibility) or go the exact route: so the exact
+  // route guards the fast one but no double needs it.
+  for (int q = -1074 - 52; q <= 1023 - 52; ++q) {
+    const int n = q + 52;
+    int t = static_cast<int>(std::floor(n * 0.30103));
+    while (powerOfTenAtMostPowerOfTwo(t + 1, n)) ++t;
+    while (!powerOfTenAtMostPowerOfTwo(t, n)) --t;
+    const int s = 18 - (t + 1);
+    if (s >= -22 && s <= 55) continue;  // integer scales, or an exact table entry
+    const PowerOfTenApprox entry = powerOfTenApprox(s);
+    const int sh = -(q + entry.binaryExponent);
+    const Uint128 modulus = static_cast<Uint128>(1) << sh;
+    const Uint128 product = (static_cast<Uint128>(entry.high) << 64) | entry.low;
+    const Uint128 limit = (static_cast<Uint128>(1) << 53) - 1;
+    EXPECT_GT(smallestDeficit(product & (modulus - 1), modulus, limit), limit) << "q = " << q << ", 10^" << s;
+  }
 }
 
 TEST(ExponentFieldDigits, BothRoutesAtTheEdgesOfEveryBinade) {
