@@ -391,7 +391,8 @@ std::size_t formatExponentField(double x, int w, int d, int k, char* out) {
   }
   const bool isZero = (bits << 1) == 0;
   const bool negative = !isZero && (bits >> 63) != 0;
-  char kept[16];
+  char padded[16];
+  const char* kept = padded;
   int keptCount = 0;  // digits beyond these are written as 0
   long long exponent = 0;
   if (!isZero) {
@@ -406,10 +407,14 @@ std::size_t formatExponentField(double x, int w, int d, int k, char* out) {
       digits = kPow10[static_cast<std::size_t>(keptCount - 1)];
       ++p;
     }
-    for (int i = keptCount - 1; i >= 0; --i) {
-      kept[i] = static_cast<char>('0' + digits % 10);
-      digits /= 10;
-    }
+    // All 16 places of the number with leading zeros, of which the last keptCount count.
+    const std::uint32_t upper = static_cast<std::uint32_t>(digits / 100000000u);
+    const std::uint32_t lower = static_cast<std::uint32_t>(digits % 100000000u);
+    write4(padded, upper / 10000);
+    write4(padded + 4, upper % 10000);
+    write4(padded + 8, lower / 10000);
+    write4(padded + 12, lower % 10000);
+    kept = padded + (16 - keptCount);
     exponent = p - scale;
   }
   const long long textLength = (negative ? 1 : 0) + (scale > 0 ? places + 2 : places + 1) + 4;
