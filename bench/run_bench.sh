@@ -51,6 +51,10 @@ for n in "${sizes[@]}"; do
   rm -f ./*.dat saida.txt
   cd - >/dev/null
   z=$(median < "$work/z"); w=$(median < "$work/w"); r=$(median < "$work/r")
-  if [ -s "$work/f" ]; then f=$(median < "$work/f"); fz=$(echo "$f / $z" | bc -l); else f=-; fz=-; fi
-  printf '%10s %10.3f %10.3f %10s %12.3f %12s %10.1f\n' "$n" "$z" "$w" "$f" "$r" "${fz:0:6}" "$(echo "$peak * 1024 / $n" | bc -l)"
+  if [ -s "$work/f" ]; then
+    f=$(printf '%.3f' "$(median < "$work/f")"); fz=$(printf '%.2f' "$(echo "$f / $z" | bc -l)")
+  else
+    f=-; fz=-
+  fi
+  printf '%10s %10.3f %10.3f %10s %12.2f %12s %10.1f\n' "$n" "$z" "$w" "$f" "$r" "$fz" "$(echo "$peak * 1024 / $n" | bc -l)"
 done
