@@ -2,7 +2,7 @@
 # Builds ZANDOVIR and runs the bundled example case in a fresh copy, run/example.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DZANDOVIR_TESTS=OFF >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j2 --target zandovir >/dev/null
 rm -rf run/example
 mkdir -p run

@@ -62,20 +62,13 @@ void writeResultTable(const char* fileName, TextFile& report, Field field, std::
   static TextFile table;
   openTextFile(table, fileName);
   writeFieldHeading(report, field);
-  static CompiledLayout rowLayout;
-  static bool compiled = false;
-  if (!compiled) {
-    compileLayout(kRowLayout, sizeof kRowLayout - 1, &rowLayout);
-    compiled = true;
-  }
-  // Each row is laid out once and the same bytes go to the table and the report.
-  char row[128];
+  // Each row is laid out once, by the compiled form of the row layout, and the same
+  // bytes go to the table and to the report.
+  char row[74];
   for (std::int32_t i = 0; i < n; ++i) {
-    const LayoutItem items[] = {LayoutItem::ofReal(coordinates[i]), LayoutItem::ofReal(closedForm[i]),
-                                LayoutItem::ofReal(numerical[i])};
-    const std::int64_t length = formatWithLayout(rowLayout, items, row, sizeof row);
-    putBytes(table, row, static_cast<std::size_t>(length));
-    putBytes(report, row, static_cast<std::size_t>(length));
+    formatThreeFieldRow(coordinates[i], closedForm[i], numerical[i], row);
+    putBytes(table, row, sizeof row);
+    putBytes(report, row, sizeof row);
   }
   closeTextFile(table);
 }

@@ -100,6 +100,10 @@ const char* programName();
 // memory, whichever is least); UINT64_MAX when nothing limits it.
 std::uint64_t usableMemoryBytes();
 
+// Hints that a large block will be filled soon, so that the system may map it with
+// large pages (fewer faults); nothing happens where the system has no such hint.
+void adviseLargeBlock(void* block, std::size_t bytes);
+
 // Arithmetic: double precision, to nearest; invalid, divide-by-zero and overflow trap.
 // `onTrap` is called with 6101, 6103, 6104 (6108, 6110, 6111 where the processor has
 // them) at the faulting operation and must not return.

@@ -202,22 +202,20 @@ int convertReal(const char* chars, int length, double* out) {
       std::memcpy(padded, kept, static_cast<std::size_t>(keptCount));
       if (std::memcmp(padded, kOverflowDigits, kSignificantDigits) > 0) return 6102;
     }
-    if (leading > -324) {
-      // Below 10^-324 everything rounds to zero; above, from_chars rounds correctly,
-      // and reports a result that rounds to zero as out of range.
-      char text[kSignificantDigits + 16];
-      std::memcpy(text, kept, static_cast<std::size_t>(keptCount));
-      char* end = text + keptCount;
-      *end++ = 'e';
-      end = std::to_chars(end, text + sizeof text, decimalExponent).ptr;
-      double converted = 0.0;
-      const std::from_chars_result result =
-          std::from_chars(text, end, converted, std::chars_format::scientific);
-      if (result.ec == std::errc{}) {
-        magnitude = converted;
-      } else if (result.ec != std::errc::result_out_of_range || leading > 0) {
-        return 6103;  // cannot happen for digits and an exponent
-      }
+    // from_chars rounds correctly, raises no floating-point exception, and reports
+    // a result that rounds to zero as out of range.
+    char text[kSignificantDigits + 16];
+    std::memcpy(text, kept, static_cast<std::size_t>(keptCount));
+    char* end = text + keptCount;
+    *end++ = 'e';
+    end = std::to_chars(end, text + sizeof text, decimalExponent).ptr;
+    double converted = 0.0;
+    const std::from_chars_result result =
+        std::from_chars(text, end, converted, std::chars_format::scientific);
+    if (result.ec == std::errc{}) {
+      magnitude = converted;
+    } else if (result.ec != std::errc::result_out_of_range || leading > 0) {
+      return 6103;  // cannot happen for digits and an exponent
     }
   }
   *out = negative ? -magnitude : magnitude;

@@ -392,6 +392,15 @@ const char* layoutFailureMessage(int number) {
 
 }  // namespace
 
+std::size_t formatThreeFieldRow(double first, double second, double third, char* out) {
+  formatE24_15(first, out);
+  formatE24_15(second, out + 24);
+  formatE24_15(third, out + 48);
+  out[72] = '\r';
+  out[73] = '\n';
+  return 74;
+}
+
 std::int64_t formatWithLayout(const CompiledLayout& layout, std::span<const LayoutItem> items, char* out,
                               std::size_t capacity) {
   BufferSink sink{out, capacity};

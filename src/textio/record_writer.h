@@ -67,6 +67,10 @@ int compileLayout(const char* layout, std::size_t length, CompiledLayout* out);
 std::int64_t formatWithLayout(const CompiledLayout& layout, std::span<const LayoutItem> items,
                               char* out, std::size_t capacity);
 
+// The record of "(3(1P,E24.15))" with three doubles, laid out without interpreting
+// the layout: 72 columns and CR LF into out[0..74). Returns 74.
+std::size_t formatThreeFieldRow(double first, double second, double third, char* out);
+
 // Writes the records of one write operation to the file; failures end the run.
 void writeCompiled(TextFile& file, const CompiledLayout& layout, std::span<const LayoutItem> items);
 

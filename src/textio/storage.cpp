@@ -26,6 +26,7 @@ double* obtainArray(std::size_t count) {
   if (count > SIZE_MAX / sizeof(double)) failStorage(UINT64_MAX);
   double* array = static_cast<double*>(::operator new(count * sizeof(double), std::nothrow));
   if (array == nullptr) failStorage(static_cast<std::uint64_t>(count) * sizeof(double));
+  if (count * sizeof(double) >= (std::size_t{8} << 20)) platform::adviseLargeBlock(array, count * sizeof(double));
   return array;
 }
 

@@ -208,9 +208,10 @@ void openTextFile(TextFile& file, const char* name) {
   }
 }
 
-unsigned char nextByte(TextFile& file) {
-  unsigned char byte = 0;
-  const IoStatus status = tryNextByte(file, &byte);
+namespace {
+
+// Ends the run for a read that did not succeed: end of the data or a system error.
+void failRead(TextFile& file, IoStatus status) {
   if (status == IoStatus::end) {
     static char message[512];
     std::snprintf(message, sizeof message, "end of file %s reached during a read", file.name);
@@ -219,20 +220,17 @@ unsigned char nextByte(TextFile& file) {
   if (status == IoStatus::error) {
     failFile(6500, StatementKind::read, "cannot read file", file.name, file.lastError);
   }
+}
+
+}  // namespace
+
+unsigned char nextByte(TextFile& file) {
+  unsigned char byte = 0;
+  failRead(file, tryNextByte(file, &byte));
   return byte;
 }
 
-void skipRecord(TextFile& file) {
-  const IoStatus status = trySkipRecord(file);
-  if (status == IoStatus::end) {
-    static char message[512];
-    std::snprintf(message, sizeof message, "end of file %s reached during a read", file.name);
-    reportFailure('F', 6501, StatementKind::read, message);
-  }
-  if (status == IoStatus::error) {
-    failFile(6500, StatementKind::read, "cannot read file", file.name, file.lastError);
-  }
-}
+void skipRecord(TextFile& file) { failRead(file, trySkipRecord(file)); }
 
 void putBytesSlow(TextFile& file, const char* bytes, std::size_t count) {
   if (file.mode == FileMode::reading) {

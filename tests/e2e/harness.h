@@ -138,6 +138,24 @@ inline bool builtWithAddressSanitizer() {
 #endif
 }
 
+// Runs `binary` in the case folder on a pseudo-terminal (util-linux `script`), typing
+// `input`; the result's output is what the terminal showed.
+inline RunResult runInTerminal(const Scratch& s, const std::string& binary, const std::string& input) {
+  const fs::path typed = s.root / "typed";
+  const fs::path shown = s.root / "shown";
+  const fs::path status = s.root / "status";
+  writeFile(typed, input);
+  const std::string inner = "PATH=" + shellQuote(s.bin.string()) + ":\"$PATH\" " + shellQuote(binary);
+  const std::string command = "cd " + shellQuote(s.dir.string()) + " && (sleep 1; cat " + shellQuote(typed.string()) +
+                              "; sleep 2) | script -qefc " + shellQuote(inner) + " /dev/null > " +
+                              shellQuote(shown.string()) + " 2>&1; echo $? > " + shellQuote(status.string());
+  RunResult result;
+  if (std::system(("sh -c " + shellQuote(command)).c_str()) != 0) return result;
+  result.status = std::atoi(readFile(status).c_str());
+  result.output = readFile(shown);
+  return result;
+}
+
 // The program as users get it, and the same program with its clock set.
 inline std::string programBinary() { return ZANDOVIR_BINARY; }
 inline std::string fixedClockBinary() { return ZANDOVIR_FIXED_CLOCK_BINARY; }

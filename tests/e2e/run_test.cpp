@@ -167,5 +167,63 @@ TEST(Run, AShortPlotScriptIsLeftAsItWas) {
   EXPECT_EQ(r.launches, "notepad dados.ent\nwgnuplot T.gnu\n");
 }
 
+TEST(Run, ThreeNodesMakeTheSmallestReport) {
+  Scratch s;
+  s.put("dados.ent", dataFile("3", "1", "0", "100", "45", "10"));
+  putScripts(s);
+  ASSERT_EQ(s.run(programBinary()).status, 0);
+  const std::string report = s.get("saida.txt");
+  EXPECT_EQ(report.size(), 1640u);
+  std::size_t records = 0;
+  for (std::size_t at = report.find("\r\n"); at != std::string::npos; at = report.find("\r\n", at + 2)) ++records;
+  EXPECT_EQ(records, 37u);
+  for (const char* table : {"T.dat", "u.dat", "e.dat", "s.dat"}) EXPECT_EQ(s.get(table).size(), 222u) << table;
+}
+
+TEST(Terminal, TheBoxWaitsForOkThenTheExitPromptDefaultsToNo) {
+  Scratch s;  // no dados.ent: the first read meets the end of the file
+  putScripts(s);
+  const RunResult r = runInTerminal(s, programBinary(), "\r\r\r");
+  EXPECT_EQ(r.status, 1) << r.output;
+  const std::string& shown = r.output;
+  const std::size_t box = shown.find("run-time error");
+  const std::size_t text = shown.find("F6501: READ() - end of file dados.ent reached during a read");
+  const std::size_t ok = shown.find("[OK]");
+  const std::size_t caption = shown.find("zandovir", ok == std::string::npos ? 0 : ok);
+  const std::size_t prompt = shown.find("Program Terminated with exit code 1");
+  const std::size_t question = shown.find("Exit Window? [y/N]");
+  const std::size_t open = shown.find("stays open");
+  ASSERT_NE(box, std::string::npos) << shown;
+  EXPECT_LT(box, text) << shown;
+  EXPECT_LT(text, ok) << shown;
+  EXPECT_LT(ok, caption) << shown;
+  EXPECT_LT(caption, prompt) << shown;
+  EXPECT_LT(prompt, question) << shown;
+  EXPECT_LT(question, open) << "Enter answers No: " << shown;
+  EXPECT_NE(shown.find("ZANDOVIR"), std::string::npos) << "the terminal's title: " << shown;
+}
+
+TEST(Terminal, YesClosesAtOnce) {
+  Scratch s;
+  putScripts(s);
+  const RunResult r = runInTerminal(s, programBinary(), "\ry\r");
+  EXPECT_EQ(r.status, 1) << r.output;
+  EXPECT_NE(r.output.find("Exit Window? [y/N]"), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("stays open"), std::string::npos) << r.output;
+}
+
+TEST(Terminal, ANormalRunShowsRunningThenFinished) {
+  Scratch s;
+  s.put("dados.ent", dataFile("5", "1", "0", "100", "45", "10"));
+  putScripts(s);
+  const RunResult r = runInTerminal(s, programBinary(), "");
+  EXPECT_EQ(r.status, 0) << r.output;
+  const std::size_t running = r.output.find("Running");
+  const std::size_t finished = r.output.find("Finished");
+  ASSERT_NE(running, std::string::npos) << r.output;
+  EXPECT_LT(running, finished) << r.output;
+  EXPECT_EQ(r.output.find("Exit Window"), std::string::npos) << "no prompt at the end of a normal run";
+}
+
 }  // namespace
 }  // namespace zandovir::e2e

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cstdint>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -67,6 +69,27 @@ TEST(ProgramLayouts, TheTemperatureHeadingIgnoresTheLayoutStoredAfterIt) {
 TEST(ProgramLayouts, RowIsThreeFieldsOf24Columns) {
   const std::string out = run(kRowLayout, {real(0.0), real(1.0), real(-2.5e-7)});
   EXPECT_EQ(out, "   0.000000000000000E+00   1.000000000000000E+00  -2.500000000000000E-07\r\n");
+}
+
+TEST(ProgramLayouts, CompiledRowEqualsTheInterpretedRowLayout) {
+  const unsigned seed = std::random_device{}();
+  std::mt19937_64 random(seed);
+  CompiledLayout compiled;
+  ASSERT_EQ(compileLayout(kRowLayout, std::strlen(kRowLayout), &compiled), 0);
+  for (int i = 0; i < 20000; ++i) {
+    double v[3];
+    for (double& value : v) {
+      const std::uint64_t bits = random();
+      std::memcpy(&value, &bits, sizeof value);
+    }
+    const LayoutItem items[] = {real(v[0]), real(v[1]), real(v[2])};
+    char interpreted[256];
+    char direct[74];
+    const std::int64_t length = formatWithLayout(compiled, items, interpreted, sizeof interpreted);
+    ASSERT_EQ(formatThreeFieldRow(v[0], v[1], v[2], direct), 74u);
+    ASSERT_EQ(std::string(interpreted, static_cast<std::size_t>(length)), std::string(direct, 74))
+        << "seed " << seed << std::hexfloat << " values " << v[0] << " " << v[1] << " " << v[2];
+  }
 }
 
 TEST(ProgramLayouts, PlotTitleRecordHasNoClosingApostrophe) {

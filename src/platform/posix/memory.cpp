@@ -1,5 +1,6 @@
 // How much memory the process can really use. Linux overcommits: an allocation
 // that succeeds is no promise, so the run asks before it creates its arrays.
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -71,6 +72,18 @@ bool cgroupFolder(char* out, std::size_t capacity) {
 }
 
 }  // namespace
+
+void adviseLargeBlock(void* block, std::size_t bytes) {
+#ifdef MADV_HUGEPAGE
+  constexpr std::uintptr_t kLargePage = 2u << 20;
+  const std::uintptr_t start = (reinterpret_cast<std::uintptr_t>(block) + kLargePage - 1) & ~(kLargePage - 1);
+  const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(block) + bytes) & ~(kLargePage - 1);
+  if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+#else
+  static_cast<void>(block);
+  static_cast<void>(bytes);
+#endif
+}
 
 std::uint64_t usableMemoryBytes() {
   std::uint64_t usable = kUnlimited;
