@@ -362,6 +362,9 @@ struct Writer {
         pc = layout.reversionStep;
         depth = 0;
         if (int error = runControls(); error != kLayoutOk) return error;
+        // The data steps may all stand before the reversion point: then nothing
+        // after it can take the item, however often the layout is run again.
+        if (layout.steps[pc].kind == StepKind::layoutEnd) return kLayoutNoDataStep;
       }
       const LayoutStep& step = layout.steps[pc];
       if (int error = writeItem(step, items[i]); error != kLayoutOk) return error;

@@ -189,6 +189,17 @@ TEST(LayoutRules, MalformedLayoutsAreFailures) {
   EXPECT_EQ(run(sixteen, {}), "a\r\n");
 }
 
+TEST(LayoutRules, ItemsLeftOverWithNoDataStepAfterTheReversionPointAreRefused) {
+  const Row rows[] = {
+      // The only field stands before the last group, where reversion restarts.
+      {"(E12.4,2(X))",      {real(1.5), real(2.5)},    "FAIL 6988"},
+      {"(A1,'-',(X))",      {text("a"), text("b")},    "FAIL 6988"},
+      // With a field inside the last group, reversion takes the items there.
+      {"(A1,'-',(A1))",     {text("a"), text("b"), text("c")},  "a-b\r\nc\r\n"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(run(row.layout, row.items), row.expected) << row.layout;
+}
+
 TEST(LayoutRules, RepetitionsBeyondAnyRecordAreRefusedNotRunForEver) {
   std::string nested = "(";
   for (int i = 0; i < 16; ++i) nested += "9(";
