@@ -256,6 +256,29 @@ TEST(Hostile, AFullDiskWhileATableIsWrittenKeepsWhatReachedIt) {
   EXPECT_EQ(r.launches, "notepad dados.ent\n");
 }
 
+// --- Too few file handles ----------------------------------------------------------
+
+// Four descriptors: the three standard ones and one more, enough for the data file
+// and then the report, but not for the table beside it. The limit is set in a shell
+// of its own: the harness's shell needs spare descriptors for its redirections.
+TEST(Hostile, NoHandleLeftForTheTableIsAnOpenFailureAfterTheReportHeader) {
+  const std::string data = dataFile("5");
+  const std::map<std::string, std::string> full = fullRun(data);
+  Scratch s;
+  s.put("dados.ent", data);
+  putScripts(s);
+  const RunResult r = s.run(fixedClockBinary(), kClock, "sh -c 'ulimit -n 4; exec env \"$@\"' sh");
+  EXPECT_EQ(r.status, 1);
+  // The fake editor inherits the limit and its shell complains before the run's
+  // own report; the report is the only box.
+  const std::string box = "run-time error\nF6417: OPEN() - cannot open file T.dat: too many open files\n";
+  ASSERT_GE(r.errors.size(), box.size()) << r.errors;
+  EXPECT_EQ(r.errors.substr(r.errors.size() - box.size()), box);
+  EXPECT_EQ(r.errors.find("run-time error"), r.errors.size() - box.size()) << r.errors;
+  EXPECT_BYTES_EQ(full.at("saida.txt").substr(0, 156), s.get("saida.txt"));
+  EXPECT_FALSE(s.has("T.dat"));
+}
+
 // --- Too little memory -----------------------------------------------------------
 
 // The address-space limit and a node count beyond any memory are cases of
