@@ -32,27 +32,42 @@ bool shell(const std::string& command) { return std::system(("sh -c " + shellQuo
 
 bool runningAsRoot() { return shell("test \"$(id -u)\" -eq 0"); }
 
-// The words placed before the program so that it runs without root's licence to
-// ignore permissions; empty with `reason` set when that cannot be done here.
-std::string unprivileged(const Scratch& s, std::string* reason) {
-  if (!runningAsRoot()) return "env";  // already an ordinary user
+// How to run the program without root's licence to ignore permissions: the words
+// placed before it and the program file to run; `reason` says why it cannot be done
+// here when `prefix` is empty. Call it after the case files are in place.
+struct Unprivileged {
+  std::string prefix;
+  std::string binary;
+  std::string reason;
+};
+
+Unprivileged unprivileged(const Scratch& s) {
+  if (!runningAsRoot()) return {"env", programBinary(), ""};  // already an ordinary user
   if (!shell("command -v setpriv >/dev/null")) {
-    *reason = "running as root and setpriv (util-linux) is missing: root ignores permissions";
-    return "";
+    return {"", "", "running as root and setpriv (util-linux) is missing: root ignores permissions"};
   }
-  const std::string prefix = "setpriv --reuid=nobody --regid=nogroup --clear-groups";
-  // The user nobody must reach the program and the case folder.
-  if (!shell(prefix + " test -x " + shellQuote(programBinary()) + " -a -x " + shellQuote(s.dir.string()))) {
-    *reason = "the user nobody cannot reach the built program or the scratch folder (folder permissions)";
-    return "";
+  // The build folder may be out of reach of other users: a copy of the program
+  // beside the case folder is not, whatever the umask made of the scratch folders.
+  const fs::perms open = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                         fs::perms::others_read | fs::perms::others_exec;
+  const fs::perms readable = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                             fs::perms::others_read;
+  const fs::path binary = s.root / "zandovir";
+  fs::copy_file(programBinary(), binary, fs::copy_options::overwrite_existing);
+  fs::permissions(binary, open);
+  fs::permissions(s.root, open);
+  fs::permissions(s.dir, open);
+  for (const auto& entry : fs::directory_iterator(s.dir)) {
+    if (entry.is_regular_file()) fs::permissions(entry.path(), readable);
   }
   // The fake viewers stay usable and may log their launches.
   fs::permissions(s.bin, fs::perms::all);
-  for (const char* fake : {"notepad", "wgnuplot"}) {
-    fs::permissions(s.bin / fake, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                      fs::perms::others_read | fs::perms::others_exec);
+  for (const char* fake : {"notepad", "wgnuplot"}) fs::permissions(s.bin / fake, open);
+  const std::string prefix = "setpriv --reuid=nobody --regid=nogroup --clear-groups";
+  if (!shell(prefix + " test -x " + shellQuote(binary.string()) + " -a -r " + shellQuote((s.dir / "dados.ent").string()))) {
+    return {"", "", "the user nobody cannot reach the scratch folder under " + fs::temp_directory_path().string()};
   }
-  return prefix + " env";
+  return {prefix + " env", binary.string(), ""};
 }
 
 // Every file of a run, by name, from a folder.
@@ -115,12 +130,11 @@ TEST(Hostile, AFolderThatMayBeReadButNotWrittenStopsAtTheReport) {
   const std::string data = dataFile("5");
   s.put("dados.ent", data);
   putScripts(s);
-  std::string reason;
-  const std::string prefix = unprivileged(s, &reason);
-  if (prefix.empty()) GTEST_SKIP() << reason;
+  const Unprivileged user = unprivileged(s);
+  if (user.prefix.empty()) GTEST_SKIP() << user.reason;
   fs::permissions(s.dir, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                              fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
-  const RunResult r = s.run(programBinary(), "", prefix);
+  const RunResult r = s.run(user.binary, "", user.prefix);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.errors, "run-time error\nF6414: OPEN() - cannot open file saida.txt: access refused\n");
   for (const std::string& name : kOutputs) EXPECT_FALSE(s.has(name)) << name;
@@ -136,11 +150,10 @@ TEST(Hostile, AReadOnlyReportIsAWriteFailureAndKeepsItsBytes) {
   putScripts(s);
   const std::string old = "the report of an earlier run\r\n";
   s.put("saida.txt", old);
-  std::string reason;
-  const std::string prefix = unprivileged(s, &reason);
-  if (prefix.empty()) GTEST_SKIP() << reason;
+  const Unprivileged user = unprivileged(s);
+  if (user.prefix.empty()) GTEST_SKIP() << user.reason;
   fs::permissions(s.dir / "saida.txt", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  const RunResult r = s.run(programBinary(), "", prefix);
+  const RunResult r = s.run(user.binary, "", user.prefix);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.errors, "run-time error\nF6421: WRITE() - cannot write file saida.txt: the system refused the write\n");
   EXPECT_EQ(s.get("saida.txt"), old);
@@ -155,11 +168,10 @@ TEST(Hostile, AReportNobodyMayOpenIsAnOpenFailure) {
   putScripts(s);
   const std::string old = "the report of an earlier run\r\n";
   s.put("saida.txt", old);
-  std::string reason;
-  const std::string prefix = unprivileged(s, &reason);
-  if (prefix.empty()) GTEST_SKIP() << reason;
+  const Unprivileged user = unprivileged(s);
+  if (user.prefix.empty()) GTEST_SKIP() << user.reason;
   fs::permissions(s.dir / "saida.txt", fs::perms::none);
-  const RunResult r = s.run(programBinary(), "", prefix);
+  const RunResult r = s.run(user.binary, "", user.prefix);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.errors, "run-time error\nF6414: OPEN() - cannot open file saida.txt: access refused\n");
   fs::permissions(s.dir / "saida.txt", fs::perms::owner_read);
@@ -315,7 +327,9 @@ TEST(Hostile, AMegabyteOfDigitsInOneLineIsAnIntegerOutOfRange) {
 
 TEST(Hostile, AMegabyteRemarkAndAMegabyteTitleStillRunNormally) {
   const std::string remark(1 << 20, 'r');
-  const std::string title = "'" + std::string(1 << 20, 'x') + "'";
+  std::string title(1 << 20, 'x');
+  title.insert(title.begin(), '\'');
+  title.push_back('\'');
   const std::string data = "5 " + remark + "\r\n1.0\r\n0\r\n100\r\n45\r\n0\r\n1.2E-5\r\n2.1e11\r\n1.0E-4\r\n" + title + "\r\n";
   Scratch s;
   s.put("dados.ent", data);
@@ -323,7 +337,10 @@ TEST(Hostile, AMegabyteRemarkAndAMegabyteTitleStillRunNormally) {
   const RunResult r = s.run(fixedClockBinary(), kClock, bounded());
   EXPECT_EQ(r.status, 0) << r.errors;
   EXPECT_EQ(r.errors, "");
-  EXPECT_BYTES_EQ(fullRun(dataFile("5", "'" + std::string(100, 'x') + "'")).at("saida.txt"), s.get("saida.txt"));
+  std::string cut(100, 'x');
+  cut.insert(cut.begin(), '\'');
+  cut.push_back('\'');
+  EXPECT_BYTES_EQ(fullRun(dataFile("5", cut)).at("saida.txt"), s.get("saida.txt"));
 }
 
 TEST(Hostile, AMillionBlankLinesArePassedOver) {
