@@ -1,0 +1,82 @@
+// A probe of the Windows shell and arithmetic set-up for scripts/windows-test.sh:
+//   zandovir_shell_probe.exe mode N   asks for exit mode N and returns 0: the shell
+//                                     then closes, prompts or stays open as N says;
+//   zandovir_shell_probe.exe trap K   arms the run's traps and commits fault K
+//                                     (divide, invalid, overflow, sqrt, pow,
+//                                     underflow); the report number goes to probe.txt
+//                                     and the process ends with exit code 1.
+// Each writes one line to probe.txt in the current folder.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "platform/win32/shell_entry.h"
+#include "textio/failure.h"
+
+namespace {
+
+namespace platform = zandovir::platform;
+
+int gMode = 0;
+const char* gFault = "";
+
+void writeProbe(const char* line) {
+  std::FILE* file = std::fopen("probe.txt", "wb");
+  if (file == nullptr) return;
+  std::fputs(line, file);
+  std::fputs("\n", file);
+  std::fclose(file);
+}
+
+[[noreturn]] void recordReport(const zandovir::FailureReport& report) {
+  char line[64];
+  std::snprintf(line, sizeof line, "%c%04d", report.letter, report.number);
+  writeProbe(line);
+  platform::terminateProcess(1);
+}
+
+int modeProgram() {
+  platform::setCaption("PROBE");
+  writeProbe(platform::requestExitMode(gMode) ? "accepted" : "refused");
+  return 0;
+}
+
+int trapProgram() {
+  platform::setCaption("PROBE");
+  zandovir::setFailureInterceptor(recordReport);
+  zandovir::setUpRunArithmetic();
+  volatile double zero = 0.0;
+  volatile double one = 1.0;
+  volatile double huge = 1.0e300;
+  volatile double tiny = 1.0e-300;
+  volatile double result = 0.0;
+  if (std::strcmp(gFault, "divide") == 0) result = one / zero;
+  if (std::strcmp(gFault, "invalid") == 0) result = zero / zero;
+  if (std::strcmp(gFault, "overflow") == 0) result = huge * huge;
+  if (std::strcmp(gFault, "sqrt") == 0) result = std::sqrt(zero - one);
+  if (std::strcmp(gFault, "pow") == 0) result = zandovir::runPow(huge, 2.0);
+  if (std::strcmp(gFault, "underflow") == 0) result = tiny * tiny;
+  char line[64];
+  std::snprintf(line, sizeof line, "no trap %a", static_cast<double>(result));
+  platform::suspendTraps(true);
+  writeProbe(line);
+  platform::requestExitMode(2);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "mode") == 0) {
+    gMode = std::atoi(argv[2]);
+    platform::runInShell(modeProgram);
+  }
+  if (argc == 3 && std::strcmp(argv[1], "trap") == 0) {
+    gFault = argv[2];
+    platform::runInShell(trapProgram);
+  }
+  writeProbe("usage: mode N | trap KIND");
+  return 2;
+}
