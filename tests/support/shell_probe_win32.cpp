@@ -6,7 +6,8 @@
 //                                     underflow); the report number goes to probe.txt
 //                                     and the process ends with exit code 1.
 // Each writes one line to probe.txt in the current folder.
-#include <cmath>
+#include <emmintrin.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,14 +38,13 @@ void writeProbe(const char* line) {
   platform::terminateProcess(1);
 }
 
+// The caption is left as the shell set it: the program's base name.
 int modeProgram() {
-  platform::setCaption("PROBE");
   writeProbe(platform::requestExitMode(gMode) ? "accepted" : "refused");
   return 0;
 }
 
 int trapProgram() {
-  platform::setCaption("PROBE");
   zandovir::setFailureInterceptor(recordReport);
   zandovir::setUpRunArithmetic();
   volatile double zero = 0.0;
@@ -55,11 +55,15 @@ int trapProgram() {
   if (std::strcmp(gFault, "divide") == 0) result = one / zero;
   if (std::strcmp(gFault, "invalid") == 0) result = zero / zero;
   if (std::strcmp(gFault, "overflow") == 0) result = huge * huge;
-  if (std::strcmp(gFault, "sqrt") == 0) result = std::sqrt(zero - one);
+  // SQRTSD itself: mingw's library sqrt answers a negative with a quiet NaN.
+  if (std::strcmp(gFault, "sqrt") == 0) {
+    const __m128d operand = _mm_set_sd(zero - one);
+    result = _mm_cvtsd_f64(_mm_sqrt_sd(operand, operand));
+  }
   if (std::strcmp(gFault, "pow") == 0) result = zandovir::runPow(huge, 2.0);
   if (std::strcmp(gFault, "underflow") == 0) result = tiny * tiny;
   char line[64];
-  std::snprintf(line, sizeof line, "no trap %a", static_cast<double>(result));
+  std::snprintf(line, sizeof line, "no trap %.17g", static_cast<double>(result));
   platform::suspendTraps(true);
   writeProbe(line);
   platform::requestExitMode(2);
