@@ -318,4 +318,47 @@ for row in "divide M6103 1" "invalid M6101 1" "overflow M6104 1" "sqrt M6108 1" 
   check "trap $1: reported as $2" probe_says "$2"
 done
 
+# ---- 6. an open refused: a directory where a table goes ------------------------
+CASE=$WORK/open-failure
+make_case "$CASE"
+mkdir "$CASE/T.dat"
+start open "$CASE" "$FIXED_EXE" "${CLOCK[@]}"
+if box=$(window "run-time error " dialog 90); then
+  pass "open failure: the box appears"
+  check "open failure: a directory opened as a file is refused as access, F6414" \
+    box_text_shown open "F6414: OPEN() - cannot open file T.dat: access refused"
+  press "$box" Return
+  prompt=$(window zandovir_fixed_clock dialog 30) && press "$prompt" y
+else
+  fail "open failure: the box appears"
+fi
+check "open failure: exit status 1" exits_with open 30 1
+# What the report holds is the start of the full report: its header, written out
+# by the exit sequence.
+report_is_start_of() {
+  local size
+  size=$(stat -c %s "$2" 2>/dev/null) && [ "$size" -gt 0 ] && cmp -s -n "$size" "$1" "$2"
+}
+check "open failure: the report holds its header, written out at exit" \
+  report_is_start_of "$WORK/example-linux/saida.txt" "$CASE/saida.txt"
+
+# ---- 7. the interpreter without COMSPEC, and with a COMSPEC that names nothing ---
+# Wine builds the environment from the registry, so COMSPEC is changed there.
+ENVIRONMENT='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
+for variant in unset missing; do
+  if [ $variant = unset ]; then
+    timeout 60 wine reg delete "$ENVIRONMENT" /v ComSpec /f >/dev/null 2>&1
+  else
+    timeout 60 wine reg add "$ENVIRONMENT" /v ComSpec /d 'C:\nowhere\cmd.exe' /f >/dev/null 2>&1
+  fi
+  CASE=$WORK/comspec-$variant
+  make_case "$CASE"
+  start "comspec-$variant" "$CASE" "$FIXED_EXE" "${CLOCK[@]}"
+  check "COMSPEC $variant: exit code 0" exits_with "comspec-$variant" 120 0
+  check "COMSPEC $variant: cmd.exe from PATH runs the six launches" \
+    launches_are "$CASE/launches.log" "$SIX_LAUNCHES"
+  check "COMSPEC $variant: the report as the Linux build's" \
+    same_file "$WORK/example-linux/saida.txt" "$CASE/saida.txt"
+done
+
 finish
