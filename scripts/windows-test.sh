@@ -361,4 +361,50 @@ for variant in unset missing; do
     same_file "$WORK/example-linux/saida.txt" "$CASE/saida.txt"
 done
 
+# ---- 8. files held by another program -------------------------------------------
+# hold NAME DIR FILE deny|share: the probe keeps FILE open; waits until it does.
+hold() {
+  rm -f "$2/held.flag" "$2/release.flag"
+  start "$1" "$2" "$PROBE_EXE" hold "$3" "$4"
+  local end=$((SECONDS + 60))
+  while [ $SECONDS -lt $end ]; do
+    [ -e "$2/held.flag" ] && return 0
+    sleep 0.3
+  done
+  return 1
+}
+CASE=$WORK/held-shared
+make_case "$CASE"
+if hold holder-share "$CASE" dados.ent share; then
+  start held-shared "$CASE" "$FIXED_EXE" "${CLOCK[@]}"
+  check "dados.ent held open with sharing by another program: exit code 0" exits_with held-shared 120 0
+  check "dados.ent held open with sharing: the report as the Linux build's" \
+    same_file "$WORK/example-linux/saida.txt" "$CASE/saida.txt"
+  touch "$CASE/release.flag"
+  check "the sharing holder ends" exits_with holder-share 30 0
+else
+  fail "another program holds dados.ent with sharing"
+fi
+
+CASE=$WORK/held-exclusive
+make_case "$CASE"
+: >"$CASE/saida.txt"
+if hold holder-deny "$CASE" saida.txt deny; then
+  start held "$CASE" "$FIXED_EXE" "${CLOCK[@]}"
+  if box=$(window "run-time error " dialog 90); then
+    check "saida.txt held with no sharing: F6414" \
+      box_text_shown held "F6414: OPEN() - cannot open file saida.txt: access refused"
+    press "$box" Return
+    prompt=$(window zandovir_fixed_clock dialog 30) && press "$prompt" y
+  else
+    fail "saida.txt held with no sharing: the box appears"
+  fi
+  check "saida.txt held with no sharing: exit status 1" exits_with held 30 1
+  touch "$CASE/release.flag"
+  check "the exclusive holder ends" exits_with holder-deny 30 0
+  check "saida.txt held with no sharing: left as it was" eval '[ ! -s "$CASE/saida.txt" ]'
+else
+  fail "another program holds saida.txt with no sharing"
+fi
+
 finish

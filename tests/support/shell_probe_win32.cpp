@@ -4,9 +4,19 @@
 //   zandovir_shell_probe.exe trap K   arms the run's traps and commits fault K
 //                                     (divide, invalid, overflow, sqrt, pow,
 //                                     underflow); the report number goes to probe.txt
-//                                     and the process ends with exit code 1.
-// Each writes one line to probe.txt in the current folder.
+//                                     and the process ends with exit code 1;
+//   zandovir_shell_probe.exe hold F S  keeps file F open, sharing nothing (S = deny)
+//                                     or reading and writing (S = share), from the
+//                                     moment held.flag appears until release.flag
+//                                     does (two minutes at most); no windows.
+// mode and trap write one line to probe.txt in the current folder.
 #include <emmintrin.h>
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+
+#include <chrono>
+#include <thread>
 
 #include <cstdio>
 #include <cstdlib>
@@ -70,6 +80,27 @@ int trapProgram() {
   return 0;
 }
 
+bool present(const char* name) {
+  std::FILE* file = std::fopen(name, "rb");
+  if (file != nullptr) std::fclose(file);
+  return file != nullptr;
+}
+
+// Another program holding a file the run uses; the C runtime's sharing modes.
+int holdFile(const char* name, bool share) {
+  int handle = -1;
+  if (_sopen_s(&handle, name, _O_RDWR | _O_BINARY, share ? _SH_DENYNO : _SH_DENYRW, 0) != 0) {
+    return 3;
+  }
+  std::FILE* flag = std::fopen("held.flag", "wb");
+  if (flag != nullptr) std::fclose(flag);
+  for (int tick = 0; tick < 1200 && !present("release.flag"); ++tick) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  _close(handle);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -81,6 +112,9 @@ int main(int argc, char** argv) {
     gFault = argv[2];
     platform::runInShell(trapProgram);
   }
-  writeProbe("usage: mode N | trap KIND");
+  if (argc == 4 && std::strcmp(argv[1], "hold") == 0) {
+    return holdFile(argv[2], std::strcmp(argv[3], "share") == 0);
+  }
+  writeProbe("usage: mode N | trap KIND | hold FILE deny|share");
   return 2;
 }
