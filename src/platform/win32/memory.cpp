@@ -16,3 +16,11 @@ std::uint64_t usableMemoryBytes() {
 }
 
 }  // namespace zandovir::platform
+
+namespace zandovir::platform {
+
+// Windows gives large pages only to blocks allocated for them by a process that
+// holds the lock-pages privilege; a block already allocated cannot be hinted.
+void adviseLargeBlock(void*, std::size_t) {}
+
+}  // namespace zandovir::platform
