@@ -12,7 +12,9 @@ constexpr int kMaxGroupDepth = 16;
 constexpr std::size_t kMaxCachedLayout = 600;
 // Nested repeat counts can ask for more steps than any record needs (16 levels of
 // 9 already make 10^15), many of them writing nothing; a write operation that runs
-// past this many control steps is refused as too large instead of running for ever.
+// past this many control steps before its next field is refused as too large instead
+// of running for ever. The count starts again at each field, so the number of items
+// of a write operation is not limited.
 constexpr std::int64_t kMaxControlSteps = std::int64_t{1} << 20;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -269,6 +271,7 @@ struct Writer {
   // Executes control steps from pc until a data step (left unexecuted, pc on it) or
   // the layout end. Returns 0 or a failure number.
   int runControls() {
+    controlSteps = 0;
     for (;;) {
       const LayoutStep& step = layout.steps[pc];
       if (++controlSteps > kMaxControlSteps) return kLayoutTooLarge;

@@ -161,6 +161,15 @@ TEST(LayoutRules, ScaleFactorBelongsToOneWriteOperation) {
   EXPECT_EQ(run("(E5.1)", {real(1.5e10)}), "*****\r\n") << "a number that does not fit is asterisks";
 }
 
+TEST(LayoutRules, ManyItemsAreNotLimitedByTheStepGuard) {
+  // Each item costs a few control steps; a long write operation must still go through.
+  std::vector<LayoutItem> items(400000, LayoutItem::ofText("a", 1));
+  CompiledLayout compiled;
+  ASSERT_EQ(compileLayout("(1000000(1X,A1))", 16, &compiled), 0);
+  std::vector<char> out(1000000);
+  EXPECT_EQ(formatWithLayout(compiled, items, out.data(), out.size()), 800002);
+}
+
 TEST(LayoutRules, MalformedLayoutsAreFailures) {
   std::string deep = "(";
   for (int i = 0; i < 17; ++i) deep += "(";
